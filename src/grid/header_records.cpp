@@ -1,0 +1,60 @@
+#include "grid/header_records.h"
+
+#include <string_view>
+
+#include "report/console_messages.h"
+#include "textio/diagnostics.h"
+#include "textio/field_layout.h"
+#include "textio/free_form_reader.h"
+
+namespace quiltgrid::grid {
+
+namespace {
+
+using textio::require;
+
+// Keys compare the leading columns exactly, letter case included.
+bool starts_with(std::span<const char> LINE, std::string_view key) {
+  return std::string_view{LINE.data(), LINE.size()}.starts_with(key);
+}
+
+void read_grid_size(std::span<char, 256> LINE, std::span<char, 30> FRAMEHEAD,
+                    std::int32_t& count) {
+  const textio::ReadTarget targets[] = {std::span<char>{FRAMEHEAD}, &count};
+  require(textio::read_fields(LINE, textio::layouts::dimension, targets));
+}
+
+struct Copy {
+  int out;
+  std::span<char, 30> FRAMEHEAD;
+  std::int32_t& xcount;
+  std::int32_t& ycount;
+};
+
+void header_scan(int in, std::span<char, 256> LINE, const Copy* copy) {
+  require(textio::read_text(in, LINE));
+  report::show_first_value(LINE);
+  const textio::ReadTarget line_target[] = {std::span<char>{LINE}};
+  const textio::WriteValue line_value[] = {std::string_view{LINE.data(), LINE.size()}};
+  while (!starts_with(LINE, ":endHeader")) {
+    require(textio::read_fields(in, textio::layouts::line, line_target));
+    if (copy != nullptr) require(textio::write_fields(copy->out, textio::layouts::line, line_value));
+    report::show_header_record(LINE);
+    if (copy == nullptr) continue;
+    if (starts_with(LINE, ":xCount")) read_grid_size(LINE, copy->FRAMEHEAD, copy->xcount);
+    if (starts_with(LINE, ":yCount")) read_grid_size(LINE, copy->FRAMEHEAD, copy->ycount);
+  }
+}
+
+}  // namespace
+
+void copying_header_scan(int in, int out, std::span<char, 256> LINE,
+                         std::span<char, 30> FRAMEHEAD, std::int32_t& xcount,
+                         std::int32_t& ycount) {
+  const Copy copy{out, FRAMEHEAD, xcount, ycount};
+  header_scan(in, LINE, &copy);
+}
+
+void echoing_header_scan(int in, std::span<char, 256> LINE) { header_scan(in, LINE, nullptr); }
+
+}  // namespace quiltgrid::grid
