@@ -1,0 +1,58 @@
+// What the tests share: temporary working folders, whole-file reads and
+// writes, and running a program the way a user would.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quiltgrid::testing {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The whole file as bytes; aborts the test program if it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+// Writes the bytes, creating folders on the way.
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+struct RunResult {
+  int exit_status = -1;  // the exit status, or 128 + signal when killed
+  std::string out;       // standard output
+  std::string err;       // standard error
+};
+
+struct RunOptions {
+  std::filesystem::path working_directory;
+  std::vector<std::string> arguments;
+  // Variables to set (or, with no value, to remove) on top of the test's
+  // own environment.
+  std::map<std::string, std::optional<std::string>> environment;
+  // Runs the program as this user and group (names), as root only.
+  std::optional<std::string> as_user;
+};
+
+// Runs the program to its end and collects what it wrote.
+RunResult run_program(const std::filesystem::path& program, const RunOptions& options);
+
+// The tool's binary and the folder of the test fixtures, as the build
+// gives them.
+std::filesystem::path tool_binary();
+std::filesystem::path fixtures_folder();
+
+}  // namespace quiltgrid::testing
