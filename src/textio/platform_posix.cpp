@@ -1,6 +1,8 @@
 // The platform services on POSIX.
 #include "textio/platform.h"
 
+#include "textio/fault_injection.h"
+
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -15,6 +17,9 @@
 namespace quiltgrid::platform {
 
 namespace {
+
+using faults::Call;
+using faults::injected;
 
 int last_error() { return errno == 0 ? EIO : errno; }
 
@@ -35,6 +40,10 @@ Opened open_file(const std::string& path, Access access, Creation creation) {
   int flags = O_CLOEXEC | (access == Access::read_write ? O_RDWR : O_RDONLY);
   if (creation == Creation::open_always && access == Access::read_write) flags |= O_CREAT;
   Opened result;
+  if (const int e = injected(Call::open)) {
+    result.error = e;
+    return result;
+  }
   do {
     result.handle = ::open(path.c_str(), flags, 0666);
   } while (result.handle < 0 && errno == EINTR);
@@ -54,6 +63,10 @@ Opened open_file(const std::string& path, Access access, Creation creation) {
 
 Opened create_new_file(const std::string& path, unsigned mode) {
   Opened result;
+  if (const int e = injected(Call::open)) {
+    result.error = e;
+    return result;
+  }
   result.handle = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                          static_cast<mode_t>(mode));
   if (result.handle < 0) result.error = last_error();
@@ -77,6 +90,7 @@ FileKind kind_of(Handle h) {
 }
 
 ReadResult read(Handle h, FileKind kind, std::uint64_t offset, std::span<char> buffer) {
+  if (const int e = injected(Call::read)) return {0, e};
   for (;;) {
     const ssize_t got = kind == FileKind::disk
                             ? ::pread(h, buffer.data(), buffer.size(), static_cast<off_t>(offset))
@@ -87,6 +101,7 @@ ReadResult read(Handle h, FileKind kind, std::uint64_t offset, std::span<char> b
 }
 
 int write(Handle h, FileKind kind, std::uint64_t offset, std::string_view bytes) {
+  if (const int e = injected(Call::write)) return e;
   while (!bytes.empty()) {
     const ssize_t put =
         kind == FileKind::disk
@@ -104,6 +119,7 @@ int write(Handle h, FileKind kind, std::uint64_t offset, std::string_view bytes)
 }
 
 int truncate(Handle h, std::uint64_t length) {
+  if (const int e = injected(Call::truncate)) return e;
   while (::ftruncate(h, static_cast<off_t>(length)) != 0) {
     if (errno != EINTR) return last_error();
   }
@@ -127,6 +143,7 @@ int set_mode(Handle h, unsigned mode) {
 }
 
 int flush_to_disk(Handle h) {
+  if (const int e = injected(Call::fsync)) return e;
   while (::fsync(h) != 0) {
     if (errno == EINVAL || errno == EROFS) return 0;  // a device that keeps nothing to flush
     if (errno != EINTR) return last_error();
@@ -135,6 +152,10 @@ int flush_to_disk(Handle h) {
 }
 
 int close(Handle h) {
+  if (const int e = injected(Call::close)) {
+    ::close(h);  // the handle is released all the same
+    return e;
+  }
   // A close interrupted by a signal has still released the descriptor on
   // Linux; retrying could close a descriptor opened meanwhile.
   if (::close(h) == 0 || errno == EINTR) return 0;
@@ -143,6 +164,8 @@ int close(Handle h) {
 
 CopyResult copy_bytes(Handle from, std::uint64_t& from_offset, Handle to,
                       std::uint64_t& to_offset, std::size_t count) {
+  if (const int e = injected(Call::read)) return {0, e, true};
+  if (const int e = injected(Call::write)) return {0, e, false};
   auto in = static_cast<off_t>(from_offset);
   auto out = static_cast<off_t>(to_offset);
   const ssize_t copied = ::copy_file_range(from, &in, to, &out, count, 0);
@@ -176,6 +199,7 @@ bool exists_not_folder(const std::string& path) {
 }
 
 int rename_over(const std::string& from, const std::string& to) {
+  if (const int e = injected(Call::rename)) return e;
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : last_error();
 }
 
