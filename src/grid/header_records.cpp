@@ -18,10 +18,18 @@ bool starts_with(std::span<const char> LINE, std::string_view key) {
   return std::string_view{LINE.data(), LINE.size()}.starts_with(key);
 }
 
+bool is_number_character(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+'; }
+
+// The count stands in columns 34 to 38. A number that reaches past them on
+// either side (another writer's layout) would be read cut, and every frame
+// misread with it: it counts as no value, which the run refuses.
 void read_grid_size(std::span<char, 256> LINE, std::span<char, 30> FRAMEHEAD,
                     std::int32_t& count) {
   const textio::ReadTarget targets[] = {std::span<char>{FRAMEHEAD}, &count};
   require(textio::read_fields(LINE, textio::layouts::dimension, targets));
+  constexpr std::size_t kBefore = 32;  // column 33
+  constexpr std::size_t kAfter = 38;   // column 39
+  if (is_number_character(LINE[kBefore]) || is_number_character(LINE[kAfter])) count = 0;
 }
 
 struct Copy {

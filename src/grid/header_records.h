@@ -10,8 +10,9 @@ namespace quiltgrid::grid {
 // Reads the header of unit `in`: its first value into LINE, then every
 // later record up to and including ":endHeader", each shown on the console
 // and written to unit `out` as its first 60 columns. The ":xCount" and
-// ":yCount" records give xcount and ycount (columns 34 to 38); the first 33
-// columns land in FRAMEHEAD. Any failure ends the run.
+// ":yCount" records give xcount and ycount (columns 34 to 38; 0 when the
+// number reaches past them); the first 33 columns land in FRAMEHEAD. Any
+// failure ends the run.
 void copying_header_scan(int in, int out, std::span<char, 256> LINE,
                          std::span<char, 30> FRAMEHEAD, std::int32_t& xcount,
                          std::int32_t& ycount);
