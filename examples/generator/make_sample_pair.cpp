@@ -22,6 +22,7 @@
 // in a big memory buffer with hand-written digit code and handed to fwrite
 // in large blocks.
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstddef>
@@ -405,7 +406,7 @@ enum class Flavour {
     forecast,  // LF; every 7th row of each frame separated by ", "
 };
 
-struct SeriesSpec {
+struct SeriesLayout {
     Flavour flavour;
     std::string_view eol;
     std::string_view creation_date;
@@ -448,7 +449,7 @@ std::string header_count(std::string_view key, int value) {
     return line;
 }
 
-std::string make_header(const SeriesSpec& spec, const Settings& settings) {
+std::string make_header(const SeriesLayout& series, const Settings& settings) {
     const std::vector<std::string> lines = {
         std::string(40, '#'),
         ":FileType r2c  ASCII  1.0",
@@ -458,10 +459,10 @@ std::string make_header(const SeriesSpec& spec, const Settings& settings) {
         header_pair(":Application", "quiltgrid sample generator"),
         header_pair(":Version", "1.0"),
         header_pair(":WrittenBy", program_name),
-        header_pair(":CreationDate", spec.creation_date),
+        header_pair(":CreationDate", series.creation_date),
         "#",
         "#---------------------------------------",
-        header_pair(":Name", spec.name),
+        header_pair(":Name", series.name),
         "#",
         header_pair(":Projection", "LATLONG"),
         header_pair(":Ellipsoid", "WGS84"),
@@ -482,16 +483,16 @@ std::string make_header(const SeriesSpec& spec, const Settings& settings) {
     std::string text;
     for (const std::string& line : lines) {
         text += line;
-        text += spec.eol;
+        text += series.eol;
     }
     return text;
 }
 
-void write_series(const std::filesystem::path& path, const SeriesSpec& spec,
+void write_series(const std::filesystem::path& path, const SeriesLayout& series,
                   const Settings& settings, const TemperatureModel& model) {
     const auto columns = static_cast<std::size_t>(settings.columns);
     const auto rows = static_cast<std::size_t>(settings.rows);
-    const std::string_view eol = spec.eol;
+    const std::string_view eol = series.eol;
 
     // Worst case for one data row: every value at full length plus ", ",
     // and two line ends (split rows).
@@ -500,16 +501,16 @@ void write_series(const std::filesystem::path& path, const SeriesSpec& spec,
     const std::size_t capacity = std::max<std::size_t>(std::size_t{4} << 20, 2 * max_row_bytes);
 
     OutputFile out(path, capacity);
-    out.append(make_header(spec, settings));
+    out.append(make_header(series, settings));
 
     const std::vector<std::int64_t>& spatial = model.spatial();
-    SplitMix64 noise(spec.seed);
+    SplitMix64 noise(series.seed);
     const std::size_t split_at = (columns + 1) / 2;
     std::uint64_t data_rows_written = 0;
 
-    for (std::int64_t frame = 0; frame < spec.frame_count; ++frame) {
-        const std::int64_t t_ms = spec.start_ms + frame * settings.step_ms;
-        const std::int64_t base = model.at_time(t_ms) + spec.bias;
+    for (std::int64_t frame = 0; frame < series.frame_count; ++frame) {
+        const std::int64_t t_ms = series.start_ms + frame * settings.step_ms;
+        const std::int64_t base = model.at_time(t_ms) + series.bias;
 
         out.reserve(max_marker_bytes);
         char* p = put_frame_marker(out.cursor(), frame + 1, t_ms);
@@ -521,7 +522,7 @@ void write_series(const std::filesystem::path& path, const SeriesSpec& spec,
             const std::int64_t* cell = spatial.data() + j * columns;
             out.reserve(max_row_bytes);
             p = out.cursor();
-            if (spec.flavour == Flavour::forecast && (j + 1) % 7 == 0) {
+            if (series.flavour == Flavour::forecast && (j + 1) % 7 == 0) {
                 for (std::size_t i = 0; i < columns; ++i) {
                     if (i != 0) {
                         *p++ = ',';
@@ -533,7 +534,7 @@ void write_series(const std::filesystem::path& path, const SeriesSpec& spec,
                 // Counted over the whole file, not per frame, so that grids
                 // with fewer than 11 rows still contain split rows. A single
                 // value cannot be split.
-                const bool split = spec.flavour == Flavour::regional &&
+                const bool split = series.flavour == Flavour::regional &&
                                    data_rows_written % 11 == 0 && columns > 1;
                 for (std::size_t i = 0; i < columns; ++i) {
                     if (split && i == split_at) {
@@ -699,7 +700,7 @@ int main(int argc, char** argv) {
     const std::int64_t forecast_start = ms_from_civil(2025, 7, 1);
     const std::int64_t forecast_end = forecast_start + settings.forecast_days * ms_per_day;
 
-    const SeriesSpec regional{Flavour::regional,
+    const SeriesLayout regional{Flavour::regional,
                               "\r\n",
                               "2025-01-01  00:00",
                               "Temperature",
@@ -707,7 +708,7 @@ int main(int argc, char** argv) {
                               frames_between(regional_start, regional_end, settings.step_ms),
                               0x7E6A1D2C0FFEE001u,
                               0};
-    const SeriesSpec forecast{Flavour::forecast,
+    const SeriesLayout forecast{Flavour::forecast,
                               "\n",
                               "2025-06-30  18:00",
                               "Forecast temperature",

@@ -15,8 +15,12 @@ void append_entry(std::string_view label, std::span<char> scratch, std::span<cha
   require(open_unknown(kRunReportUnit, kRunReportName));
   if (existed) {
     // Pass over the existing lines; a line that does not read well stops
-    // nothing.
-    while (!at_end_of_file(kRunReportUnit)) ioStatus = read_text(kRunReportUnit, scratch);
+    // nothing. A read the system refuses would refuse again and again, so
+    // it ends the run.
+    while (!at_end_of_file(kRunReportUnit)) {
+      ioStatus = read_text(kRunReportUnit, scratch);
+      if (ioStatus == error::read_failed) end_run_on(ioStatus);
+    }
   }
   // The new line goes after every byte of the file, also after a control-Z
   // line that the reads above took for the end of the file.

@@ -26,7 +26,7 @@ int repeat_of(const FieldDescriptor& descriptor, CountFunction count) {
 // rightmost n when n < w, else the field followed by blanks.
 void read_text(std::string_view field, std::span<char> target) {
   if (target.size() < field.size()) field = field.substr(field.size() - target.size());
-  std::memcpy(target.data(), field.data(), field.size());
+  if (!field.empty()) std::memcpy(target.data(), field.data(), field.size());
   std::memset(target.data() + field.size(), ' ', target.size() - field.size());
 }
 
@@ -71,7 +71,7 @@ char* write_text(std::string_view value, int width, char* out) {
     std::memcpy(out, value.data(), w);
   } else {
     std::memset(out, ' ', w - value.size());
-    std::memcpy(out + w - value.size(), value.data(), value.size());
+    if (!value.empty()) std::memcpy(out + w - value.size(), value.data(), value.size());
   }
   return out + w;
 }

@@ -43,7 +43,8 @@ char* format_special(double value, int width, char* out) {
 // m * 10^decimals / 2^-e, an integer division with its remainder.
 // Precondition: |value| < 2^53 (so e <= 0).
 std::uint64_t scaled_and_rounded(double magnitude, int decimals) {
-  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  // The sign bit goes: a zero with the sign bit set has no minus either.
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude) & ~(std::uint64_t{1} << 63);
   const auto biased_exponent = static_cast<int>(bits >> 52);
   std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
   int shift;  // -e

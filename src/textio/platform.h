@@ -141,7 +141,8 @@ void write_error_safely(std::string_view text);
 void remove_file_safely(const char* path);
 
 // Ends the process at once with the exit status; the system closes every
-// handle. Async-signal-safe.
+// handle. Async-signal-safe. (Its own file, process_exit_posix.cpp, so that
+// a fuzzing build can end a run without ending the process.)
 [[noreturn]] void exit_process(int status);
 
 }  // namespace quiltgrid::platform

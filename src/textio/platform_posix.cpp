@@ -271,6 +271,4 @@ void write_error_safely(std::string_view text) {
 
 void remove_file_safely(const char* path) { ::unlink(path); }
 
-void exit_process(int status) { ::_exit(status); }
-
 }  // namespace quiltgrid::platform
