@@ -138,7 +138,7 @@ TEST(FaultSweep, EveryInjectedFaultEndsLoudlyAndLosesNothing) {
       }
       const std::string report =
           fs::exists(dir / "runReport.txt") ? read_file(dir / "runReport.txt") : "";
-      EXPECT_EQ(report.find("normal ending"), std::string::npos) << report;
+      const bool ended_normally = report.find("normal ending") != std::string::npos;
       if (r.exit_status == 0) {
         // Only a close whose failure loses nothing (the copy's source, read
         // to its end) may pass unreported.
@@ -156,6 +156,12 @@ TEST(FaultSweep, EveryInjectedFaultEndsLoudlyAndLosesNothing) {
       EXPECT_TRUE(r.exit_status == fault.expected_number || copy_close) << r.err;
       EXPECT_EQ(number, r.exit_status);
       EXPECT_EQ(m[4].str(), file_of_unit(dir, unit)) << r.err;
+      // Only what follows the end line's write may fail after it: its
+      // truncate and close, and the banner.
+      if (ended_normally) {
+        EXPECT_TRUE(unit == -1 || unit == 99) << report;
+        EXPECT_EQ(read_file(dir / kRegional), small_pair().merged);
+      }
       if (unit != 99) {
         EXPECT_EQ(report.substr(0, 24), " quiltgrid.exe - started") << report;
       }
@@ -412,6 +418,73 @@ TEST(Concurrency, TwoRunsAtOnceNeverCorruptTheRegionalFile) {
   }
   std::cout << "[ two runs ] " << both_succeeded << " times both succeeded, " << one_failed
             << " times one failed\n";
+}
+
+}  // namespace
+}  // namespace quiltgrid::testing
+
+namespace quiltgrid::testing {
+namespace {
+
+// Files written by other programs put the grid size, the header end and
+// the months in other columns: each such shape must end in a diagnostic,
+// with the regional file untouched, never in a merged file.
+TEST(OtherWriters, ARealFileOfAnotherProgramIsRefusedLoudly) {
+  const fs::path real = fs::path(QUILTGRID_REAL_DATA) / "MESH_drainage_database_20110225.r2c";
+  if (!fs::exists(real)) GTEST_SKIP() << "no real data beside the repository";
+  for (const std::string& as : {kRegional, kForecast}) {
+    SCOPED_TRACE("given as " + as);
+    TempDir dir;
+    lay_out(dir, small_pair());
+    write_file(dir / as, read_file(real));
+    const std::string regional_before = read_file(dir / kRegional);
+    const RunResult r = run_program(tool_binary(), {dir.path(), {}, {}, {}});
+    // Its header ends with ":EndHeader", which is not the key.
+    EXPECT_EQ(r.exit_status, 24);
+    EXPECT_EQ(r.err, "quiltgrid: severe (24): end-of-file during read, unit " +
+                         std::string(as == kRegional ? "100" : "300") + ", file " +
+                         (dir / as).string() + "\n");
+    EXPECT_EQ(read_file(dir / kRegional), regional_before);
+  }
+}
+
+std::string replace_once(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) throw std::runtime_error("not in the pair: " + from);
+  return text.replace(at, from.size(), to);
+}
+
+TEST(OtherWriters, ShapesOfOtherWritersEndInADiagnostic) {
+  struct Case {
+    std::string name;
+    std::string from;  // a record of the small pair's regional file
+    std::string to;    // as another writer would put it
+    int exit_status;
+  };
+  // The pair's own record holds 5 in column 38.
+  const auto x_count = [](int blanks, const std::string& number) {
+    return ":xCount" + std::string(static_cast<std::size_t>(blanks), ' ') + number;
+  };
+  const std::vector<Case> cases{
+      {"grid size ending in column 30", x_count(30, "5"), x_count(22, "5"), 66},
+      {"grid size reaching left of column 34", x_count(30, "5"), x_count(25, "100005"), 66},
+      {"grid size reaching right of column 38", x_count(30, "5"), x_count(30, "50"), 66},
+      {"header end in another case", ":endHeader", ":EndHeader", 24},
+      {"month without its leading zero", "\"2025/01/01", "\"2025/1/01", 64},
+      {"time stamp a column to the left", "   \"2025/01/01", "  \"2025/01/01", 64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const Pair& pair = small_pair();
+    const std::string changed = replace_once(pair.regional, c.from, c.to);
+    write_file(dir / kRegional, changed);
+    write_file(dir / kForecast, pair.forecast);
+    const RunResult r = run_program(tool_binary(), {dir.path(), {}, {}, {}});
+    EXPECT_EQ(r.exit_status, c.exit_status) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(read_file(dir / kRegional), changed);
+  }
 }
 
 }  // namespace
