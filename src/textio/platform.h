@@ -15,17 +15,27 @@
 
 namespace quiltgrid::platform {
 
-using Handle = int;
+// An open file: a descriptor on POSIX, a handle on Windows.
+using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
 enum class FileKind { disk, character_device, pipe };
 
-// The process's working directory, without a trailing separator.
-// Returns "" when the system cannot tell it.
-std::string working_directory();
+// The full path of a name relative to the working directory (or of an
+// absolute name): the backslash taken as folder separator, "." and ".."
+// folded, symbolic links left as they are.
+std::string full_path(std::string_view name);
+
+// True when two full paths name the same file by the platform's rules for
+// names (letter case counts on POSIX, not on Windows).
+bool same_path(std::string_view a, std::string_view b);
 
 // The folder separator of full paths.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
 inline constexpr char kSeparator = '/';
+#endif
 
 enum class Access { read_write, read_only };
 enum class Creation { open_always, open_existing };

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,8 @@ int last_error() { return errno == 0 ? EIO : errno; }
 
 }  // namespace
 
+namespace {
+
 std::string working_directory() {
   std::string path(PATH_MAX, '\0');
   while (::getcwd(path.data(), path.size()) == nullptr) {
@@ -32,9 +35,40 @@ std::string working_directory() {
     path.resize(path.size() * 2);
   }
   path.resize(std::strlen(path.c_str()));
-  if (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
 }
+
+int fd(Handle h) { return static_cast<int>(h); }
+
+}  // namespace
+
+std::string full_path(std::string_view name) {
+  std::string joined = !name.empty() && (name.front() == '/' || name.front() == '\\')
+                           ? std::string(name)
+                           : working_directory() + '/' + std::string(name);
+  for (char& c : joined) {
+    if (c == '\\') c = '/';
+  }
+  // Fold "." and "..", part by part; ".." above the root stays at the root.
+  std::vector<std::string_view> parts;
+  std::string_view rest(joined);
+  while (!rest.empty()) {
+    const std::size_t cut = rest.find('/');
+    const std::string_view part = rest.substr(0, cut);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    if (cut == std::string_view::npos) break;
+    rest.remove_prefix(cut + 1);
+  }
+  std::string full;
+  for (const std::string_view part : parts) full.append("/").append(part);
+  return full.empty() ? "/" : full;
+}
+
+bool same_path(std::string_view a, std::string_view b) { return a == b; }
 
 Opened open_file(const std::string& path, Access access, Creation creation) {
   int flags = O_CLOEXEC | (access == Access::read_write ? O_RDWR : O_RDONLY);
@@ -52,8 +86,8 @@ Opened open_file(const std::string& path, Access access, Creation creation) {
     return result;
   }
   struct stat st {};
-  if (::fstat(result.handle, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(result.handle);
+  if (::fstat(fd(result.handle), &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd(result.handle));
     result.handle = kNoHandle;
     result.error = EISDIR;
     result.folder = true;
@@ -77,13 +111,13 @@ int lock_for_writing(Handle h) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
-  if (::fcntl(h, F_OFD_SETLK, &lock) == 0) return 0;
+  if (::fcntl(fd(h), F_OFD_SETLK, &lock) == 0) return 0;
   return (errno == EACCES || errno == EAGAIN) ? EAGAIN : last_error();
 }
 
 FileKind kind_of(Handle h) {
   struct stat st {};
-  if (::fstat(h, &st) != 0) return FileKind::pipe;
+  if (::fstat(fd(h), &st) != 0) return FileKind::pipe;
   if (S_ISREG(st.st_mode)) return FileKind::disk;
   if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return FileKind::character_device;
   return FileKind::pipe;
@@ -93,8 +127,8 @@ ReadResult read(Handle h, FileKind kind, std::uint64_t offset, std::span<char> b
   if (const int e = injected(Call::read)) return {0, e};
   for (;;) {
     const ssize_t got = kind == FileKind::disk
-                            ? ::pread(h, buffer.data(), buffer.size(), static_cast<off_t>(offset))
-                            : ::read(h, buffer.data(), buffer.size());
+                            ? ::pread(fd(h), buffer.data(), buffer.size(), static_cast<off_t>(offset))
+                            : ::read(fd(h), buffer.data(), buffer.size());
     if (got >= 0) return {static_cast<std::size_t>(got), 0};
     if (errno != EINTR) return {0, last_error()};
   }
@@ -105,8 +139,8 @@ int write(Handle h, FileKind kind, std::uint64_t offset, std::string_view bytes)
   while (!bytes.empty()) {
     const ssize_t put =
         kind == FileKind::disk
-            ? ::pwrite(h, bytes.data(), bytes.size(), static_cast<off_t>(offset))
-            : ::write(h, bytes.data(), bytes.size());
+            ? ::pwrite(fd(h), bytes.data(), bytes.size(), static_cast<off_t>(offset))
+            : ::write(fd(h), bytes.data(), bytes.size());
     if (put < 0) {
       if (errno == EINTR) continue;
       return last_error();
@@ -120,7 +154,7 @@ int write(Handle h, FileKind kind, std::uint64_t offset, std::string_view bytes)
 
 int truncate(Handle h, std::uint64_t length) {
   if (const int e = injected(Call::truncate)) return e;
-  while (::ftruncate(h, static_cast<off_t>(length)) != 0) {
+  while (::ftruncate(fd(h), static_cast<off_t>(length)) != 0) {
     if (errno != EINTR) return last_error();
   }
   return 0;
@@ -128,23 +162,23 @@ int truncate(Handle h, std::uint64_t length) {
 
 SizeResult size_of(Handle h) {
   struct stat st {};
-  if (::fstat(h, &st) != 0) return {0, last_error()};
+  if (::fstat(fd(h), &st) != 0) return {0, last_error()};
   return {static_cast<std::uint64_t>(st.st_size), 0};
 }
 
 unsigned mode_of(Handle h) {
   struct stat st {};
-  if (::fstat(h, &st) != 0) return 0666;
+  if (::fstat(fd(h), &st) != 0) return 0666;
   return static_cast<unsigned>(st.st_mode) & 07777U;
 }
 
 int set_mode(Handle h, unsigned mode) {
-  return ::fchmod(h, static_cast<mode_t>(mode)) == 0 ? 0 : last_error();
+  return ::fchmod(fd(h), static_cast<mode_t>(mode)) == 0 ? 0 : last_error();
 }
 
 int flush_to_disk(Handle h) {
   if (const int e = injected(Call::fsync)) return e;
-  while (::fsync(h) != 0) {
+  while (::fsync(fd(h)) != 0) {
     if (errno == EINVAL || errno == EROFS) return 0;  // a device that keeps nothing to flush
     if (errno != EINTR) return last_error();
   }
@@ -153,12 +187,12 @@ int flush_to_disk(Handle h) {
 
 int close(Handle h) {
   if (const int e = injected(Call::close)) {
-    ::close(h);  // the handle is released all the same
+    ::close(fd(h));  // the handle is released all the same
     return e;
   }
   // A close interrupted by a signal has still released the descriptor on
   // Linux; retrying could close a descriptor opened meanwhile.
-  if (::close(h) == 0 || errno == EINTR) return 0;
+  if (::close(fd(h)) == 0 || errno == EINTR) return 0;
   return last_error();
 }
 
@@ -168,7 +202,7 @@ CopyResult copy_bytes(Handle from, std::uint64_t& from_offset, Handle to,
   if (const int e = injected(Call::write)) return {0, e, false};
   auto in = static_cast<off_t>(from_offset);
   auto out = static_cast<off_t>(to_offset);
-  const ssize_t copied = ::copy_file_range(from, &in, to, &out, count, 0);
+  const ssize_t copied = ::copy_file_range(fd(from), &in, fd(to), &out, count, 0);
   if (copied >= 0) {
     from_offset = static_cast<std::uint64_t>(in);
     to_offset = static_cast<std::uint64_t>(out);
@@ -177,7 +211,7 @@ CopyResult copy_bytes(Handle from, std::uint64_t& from_offset, Handle to,
   if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
     // The kernel does not say which side failed; ask the source.
     char probe = 0;
-    const bool reading = ::pread(from, &probe, 1, static_cast<off_t>(from_offset)) < 0;
+    const bool reading = ::pread(fd(from), &probe, 1, static_cast<off_t>(from_offset)) < 0;
     return {0, last_error(), reading};
   }
   // No copy in the kernel between these files: through a buffer.

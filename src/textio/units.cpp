@@ -111,47 +111,18 @@ Unit* connected(int number, platform::Creation creation, Status& status) {
   return status == kOk ? &unit_table().back() : nullptr;
 }
 
-std::vector<std::string_view> path_parts(std::string_view path) {
-  std::vector<std::string_view> parts;
-  while (!path.empty()) {
-    const std::size_t cut = path.find(platform::kSeparator);
-    const std::string_view part = path.substr(0, cut);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    if (cut == std::string_view::npos) break;
-    path.remove_prefix(cut + 1);
-  }
-  return parts;
-}
-
 }  // namespace
 
 std::string resolve_name(std::string_view name) {
   const std::size_t first = name.find_first_not_of(' ');
-  if (first == std::string_view::npos) return platform::working_directory();
-  name = name.substr(first, name.find_last_not_of(' ') - first + 1);
-  std::string relative(name);
-  for (char& c : relative) {
-    if (c == '\\') c = platform::kSeparator;
-  }
-  const std::string joined = relative.front() == platform::kSeparator
-                                 ? relative
-                                 : platform::working_directory() + platform::kSeparator + relative;
-  std::string full;
-  for (const std::string_view part : path_parts(joined)) {
-    full.push_back(platform::kSeparator);
-    full.append(part);
-  }
-  return full.empty() ? std::string(1, platform::kSeparator) : full;
+  if (first == std::string_view::npos) return platform::full_path({});
+  return platform::full_path(name.substr(first, name.find_last_not_of(' ') - first + 1));
 }
 
 bool exists(std::string_view name) {
   const std::string path = resolve_name(name);
   for (const Unit& unit : unit_table()) {
-    if (unit.number != kConsoleUnit && unit.name == path) return true;
+    if (unit.number != kConsoleUnit && platform::same_path(unit.name, path)) return true;
   }
   return platform::exists_not_folder(path);
 }
