@@ -40,8 +40,10 @@ char* format_special(double value, int width, char* out) {
 
 // |value| * 10^decimals rounded to the nearest integer, ties to even, from
 // the exact binary value: |value| = m * 2^e, so the product is
-// m * 10^decimals / 2^-e, an integer division with its remainder.
+// m * 10^decimals / 2^-e, an integer division with its remainder. With at
+// most 3 decimals m * 10^decimals stays below 2^63 and 64 bits do.
 // Precondition: |value| < 2^53 (so e <= 0).
+template <typename Product>
 std::uint64_t scaled_and_rounded(double magnitude, int decimals) {
   // The sign bit goes: a zero with the sign bit set has no minus either.
   const auto bits = std::bit_cast<std::uint64_t>(magnitude) & ~(std::uint64_t{1} << 63);
@@ -54,64 +56,64 @@ std::uint64_t scaled_and_rounded(double magnitude, int decimals) {
     mantissa |= std::uint64_t{1} << 52;
     shift = 1075 - biased_exponent;
   }
-  if (shift > 100) return 0;  // below 2^-47: far less than half a unit
-  const Uint128 product =
-      static_cast<Uint128>(mantissa) * kPowersOfTen[decimals];
+  constexpr int kBits = static_cast<int>(sizeof(Product) * 8);
+  // Past this the product (below 2^63 or 2^83) is less than half a unit.
+  if (shift >= kBits) return 0;
+  const Product product = static_cast<Product>(mantissa) * kPowersOfTen[decimals];
   if (shift <= 0) return static_cast<std::uint64_t>(product);
   const auto quotient = static_cast<std::uint64_t>(product >> shift);
-  const Uint128 remainder = product & ((static_cast<Uint128>(1) << shift) - 1);
-  const Uint128 half = static_cast<Uint128>(1) << (shift - 1);
+  const Product remainder = product & ((static_cast<Product>(1) << shift) - 1);
+  const Product half = static_cast<Product>(1) << (shift - 1);
   const bool up = remainder > half || (remainder == half && (quotient & 1) != 0);
   return quotient + (up ? 1 : 0);
 }
 
-char* write_digits(std::uint64_t value, int count, char* end) {
-  for (int i = 0; i < count; ++i) {
-    *--end = static_cast<char>('0' + value % 10);
-    value /= 10;
+// The field of a finite value. Always inlined, so that the row layout's
+// 7 columns and 2 decimals become constants: the divisions by powers of ten
+// turn into multiplications, and the fills into single stores.
+[[gnu::always_inline]] inline char* format_finite(double value, int width, int decimals,
+                                                  char* out) {
+  // The sign comes from the value, not from the rounded digits: -0.004
+  // keeps its minus, a zero with the sign bit set has none.
+  const bool negative = value < 0;
+  const double magnitude = negative ? -value : value;
+  // The widest text that fits has width - 1 - decimals integer digits at
+  // most; a magnitude of 10^that or more cannot fit whatever the rounding.
+  const int room = width - (negative ? 1 : 0) - 1 - decimals;
+  if (room < 0 || magnitude >= static_cast<double>(kPowersOfTen[room])) {
+    return fill(out, width, '*');
   }
-  return end;
-}
-
-int digit_count(std::uint64_t value) {
-  int count = 0;
-  while (value > 0) {
-    ++count;
-    value /= 10;
+  const std::uint64_t scaled = decimals <= 3 ? scaled_and_rounded<std::uint64_t>(magnitude, decimals)
+                                             : scaled_and_rounded<Uint128>(magnitude, decimals);
+  std::uint64_t whole = scaled / kPowersOfTen[decimals];
+  std::uint64_t fraction = scaled % kPowersOfTen[decimals];
+  std::memset(out, ' ', static_cast<std::size_t>(width));
+  char* p = out + width;
+  for (int i = 0; i < decimals; ++i) {
+    *--p = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
   }
-  return count;
+  *--p = '.';
+  if (whole == 0) {
+    // A lone zero before the point when the field has a column for it.
+    if (room > 0) *--p = '0';
+  } else {
+    for (int digits = 0; whole > 0; ++digits) {
+      if (digits == room) return fill(out, width, '*');
+      *--p = static_cast<char>('0' + whole % 10);
+      whole /= 10;
+    }
+  }
+  if (negative) *--p = '-';
+  return out + width;
 }
 
 }  // namespace
 
 char* format_fixed(double value, int width, int decimals, char* out) {
   if (value - value != 0) return format_special(value, width, out);  // NaN or infinity
-  // The sign comes from the value, not from the rounded digits: -0.004
-  // keeps its minus, a zero with the sign bit set has none.
-  const bool negative = value < 0;
-  const double magnitude = negative ? -value : value;
-  const int sign_columns = negative ? 1 : 0;
-  // The widest text that fits has width - 1 - decimals integer digits at
-  // most; a magnitude of 10^that or more cannot fit whatever the rounding.
-  const int room = width - sign_columns - 1 - decimals;
-  if (room < 0 || magnitude >= static_cast<double>(kPowersOfTen[room])) {
-    return fill(out, width, '*');
-  }
-  const std::uint64_t scaled = scaled_and_rounded(magnitude, decimals);
-  const std::uint64_t whole = scaled / kPowersOfTen[decimals];
-  const std::uint64_t fraction = scaled % kPowersOfTen[decimals];
-  const int whole_digits = digit_count(whole);
-  if (whole_digits > room) return fill(out, width, '*');
-  // A lone zero before the point when the field has a column for it.
-  const bool leading_zero = whole_digits == 0 && room > 0;
-  const int length = sign_columns + (leading_zero ? 1 : whole_digits) + 1 + decimals;
-  char* const end = out + width;
-  char* p = write_digits(fraction, decimals, end);
-  *--p = '.';
-  p = leading_zero ? write_digits(0, 1, p) : write_digits(whole, whole_digits, p);
-  if (negative) *--p = '-';
-  fill(out, width - length, ' ');
-  return end;
+  if (width == 7 && decimals == 2) return format_finite(value, 7, 2, out);  // the row layout
+  return format_finite(value, width, decimals, out);
 }
 
 }  // namespace quiltgrid::textio

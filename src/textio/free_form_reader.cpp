@@ -127,7 +127,44 @@ Status FreeFormReader::number_at_cursor(double& value, bool allow_repeat) {
   return kOk;
 }
 
+// The common token of a data row, a plain decimal like -12.345 followed by
+// a separator, read in one pass: at most 19 digits whose integer is below
+// 2^53, at most 22 after the point, so that one division rounds correctly.
+// Anything else (exponents, repeat forms, long or odd tokens) is left to
+// the full scanner, which reads it from its start again.
+bool FreeFormReader::plain_decimal(double& target) {
+  const char* const begin = record_.data() + cursor_;
+  const char* const end = record_.data() + record_.size();
+  const char* p = begin;
+  const bool negative = *p == '-';
+  if (negative || *p == '+') ++p;
+  std::uint64_t digits = 0;
+  int count = 0;
+  for (; p < end && is_digit(*p); ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  int fraction = 0;
+  if (p < end && *p == '.') {
+    const char* const fraction_start = ++p;
+    for (; p < end && is_digit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    fraction = static_cast<int>(p - fraction_start);
+    count += fraction;
+  }
+  if (count == 0 || count > 19 || fraction > 22 || digits >= (std::uint64_t{1} << 53)) return false;
+  if (p < end && !(is_blank(*p) || *p == ',' || *p == '/')) return false;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double magnitude = static_cast<double>(digits) / kPowers[fraction];
+  target = negative ? -magnitude : magnitude;
+  cursor_ = static_cast<std::size_t>(p - record_.data());
+  value_just_taken_ = true;
+  return true;
+}
+
 Status FreeFormReader::item(double& target) {
+  if (repeats_left_ == 0 && !slash_met_) {
+    while (cursor_ < record_.size() && is_blank(record_[cursor_])) ++cursor_;
+    if (cursor_ < record_.size() && plain_decimal(target)) return kOk;
+  }
   if (repeats_left_ == 0) {
     Found found = Found::value;
     if (const Status status = find_value(found); status != kOk) return status;

@@ -43,6 +43,7 @@ class FreeFormReader {
   // Steps 2 to 4 of finding a value, shared by both item kinds: skips
   // separators and handles commas and the slash.
   Status find_value(Found& found);
+  bool plain_decimal(double& target);
   Status number_at_cursor(double& value, bool allow_repeat);
   Status text_at_cursor(bool allow_repeat);
   Status quoted_text();

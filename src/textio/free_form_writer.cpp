@@ -30,8 +30,9 @@ class LineComposer {
     // Whatever still does not fit ends the record; the rest goes on in the
     // next, which again begins with a blank.
     while (t.size() > room()) {
-      current_.append(t.substr(0, room()));
-      t.remove_prefix(room());
+      const std::size_t fitting = room();
+      current_.append(t.substr(0, fitting));
+      t.remove_prefix(fitting);
       next_record();
       current_.push_back(' ');
     }

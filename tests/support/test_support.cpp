@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,7 +57,7 @@ namespace {
 
 void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  int open_count = 2;
+  int open_count = (out_fd >= 0 ? 1 : 0) + (err_fd >= 0 ? 1 : 0);
   char buffer[65536];
   while (open_count > 0) {
     if (::poll(fds, 2, -1) < 0) {
@@ -114,26 +115,64 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 }  // namespace
 
-RunResult run_program(const fs::path& program, const RunOptions& options) {
+StartedProgram::StartedProgram(const fs::path& program, const RunOptions& options) {
   int out_pipe[2];
   int err_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
     ::close(out_pipe[0]);
-    ::close(err_pipe[0]);
-    become_child(program, options, out_pipe[1], err_pipe[1]);
+    ::close(out_pipe[1]);
+    throw std::runtime_error("pipe failed");
   }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    for (const int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) ::close(fd);
+    throw std::runtime_error("fork failed");
+  }
+  if (child == 0) become_child(program, options, out_pipe[1], err_pipe[1]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
-  RunResult result;
-  drain(out_pipe[0], err_pipe[0], result.out, result.err);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  pid_ = child;
+  out_fd_ = out_pipe[0];
+  err_fd_ = err_pipe[0];
+}
+
+StartedProgram::~StartedProgram() {
+  if (pid_ < 0) return;
+  ::kill(pid_, SIGKILL);
+  wait();
+}
+
+bool StartedProgram::read_output_until(const std::string& text) {
+  char buffer[4096];
+  while (result_.out.find(text) == std::string::npos) {
+    if (out_fd_ < 0) return false;
+    const ssize_t got = ::read(out_fd_, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ::close(out_fd_);
+      out_fd_ = -1;
+      return false;
+    }
+    result_.out.append(buffer, static_cast<std::size_t>(got));
   }
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+  return true;
+}
+
+RunResult StartedProgram::wait() {
+  if (pid_ < 0) return result_;
+  drain(out_fd_, err_fd_, result_.out, result_.err);
+  out_fd_ = err_fd_ = -1;
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  result_.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result_;
+}
+
+RunResult run_program(const fs::path& program, const RunOptions& options) {
+  return StartedProgram(program, options).wait();
 }
 
 fs::path tool_binary() { return QUILTGRID_BINARY; }

@@ -50,6 +50,33 @@ struct RunOptions {
 // Runs the program to its end and collects what it wrote.
 RunResult run_program(const std::filesystem::path& program, const RunOptions& options);
 
+// A program running beside the test, for a test that acts on it while it
+// runs (sends it a signal, say). A program not waited for is killed and
+// reaped when the object goes, so a failing test leaves no process behind.
+class StartedProgram {
+ public:
+  StartedProgram(const std::filesystem::path& program, const RunOptions& options);
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  int pid() const { return pid_; }
+
+  // Reads the program's standard output until what it wrote so far holds
+  // `text`; false when the program closes its standard output first.
+  bool read_output_until(const std::string& text);
+
+  // Reads both streams to their end and waits for the program to end;
+  // once it has ended, gives the same result again.
+  RunResult wait();
+
+ private:
+  int pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  RunResult result_;
+};
+
 // The tool's binary and the folder of the test fixtures, as the build
 // gives them.
 std::filesystem::path tool_binary();
