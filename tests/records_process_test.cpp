@@ -360,10 +360,24 @@ TEST(Copy, ReplacesTheTargetByTheSourcesBytes) {
     EXPECT_EQ(r.out, "on\r\n") << "the run goes on after the copy";
     EXPECT_TRUE(read_file(target) == c.source);
     EXPECT_TRUE(read_file(source) == c.source);
-    EXPECT_EQ(mode_of(target), static_cast<fs::perms>(0640));
+    // The replaced target keeps its permissions; a new one takes the source's.
+    EXPECT_EQ(mode_of(target), static_cast<fs::perms>(c.target ? 0600 : 0640));
     EXPECT_EQ(names_in(dir / "tempr"),
               (std::vector<std::string>{"20250101_regl_tmp.r2c", "merged_regl_tmp.r2c"}));
   }
+}
+
+TEST(Copy, ATargetThatIsALinkStaysALink) {
+  const TempDir dir;
+  write_file(dir / "tempr" / "merged_regl_tmp.r2c", "merged\r\n");
+  write_file(dir / "store" / "regional.r2c", "old\r\n");
+  fs::create_symlink("../store/regional.r2c", dir / "tempr" / "20250101_regl_tmp.r2c");
+  const RunResult r = run_program(
+      kProbe, script_in(dir, {"run", "copy tempr\\merged_regl_tmp.r2c tempr\\20250101_regl_tmp.r2c"}));
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir / "tempr" / "20250101_regl_tmp.r2c"));
+  EXPECT_EQ(read_file(dir / "store" / "regional.r2c"), "merged\r\n");
+  EXPECT_EQ(names_in(dir / "store"), std::vector<std::string>{"regional.r2c"});
 }
 
 TEST(Copy, FailingCopyLeavesTheTargetAsItWas) {

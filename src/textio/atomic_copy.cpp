@@ -72,15 +72,22 @@ Status copy_bytes(platform::Handle from, platform::Handle to, const std::string&
 
 Status fill_temporary(platform::Handle from, const std::string& temporary, const std::string& source,
                       const std::string& target, CopyUnits units) {
-  const unsigned mode = platform::mode_of(from);
-  platform::Opened to = platform::create_new_file(temporary, mode);
+  // The replacement keeps the target's permissions (a new target takes
+  // the source's).
+  const unsigned mode = platform::mode_of_path(target, platform::mode_of(from));
+  platform::Opened to = platform::create_new_file(temporary, 0600);
   if (to.error == EEXIST) {
     // Left by a run that was killed and had our process id.
     platform::remove_file(temporary);
-    to = platform::create_new_file(temporary, mode);
+    to = platform::create_new_file(temporary, 0600);
   }
   if (to.error != 0) return open_failure(to.error, units.target, target);
   Status status = copy_bytes(from, to.handle, source, target, units);
+  if (status == kOk) {
+    if (const int e = platform::set_mode(to.handle, mode); e != 0) {
+      status = note_failure(error::write_failed, units.target, target, e);
+    }
+  }
   if (status == kOk) {
     // The new content is on the disk before it takes the target's name.
     if (const int e = platform::flush_to_disk(to.handle); e != 0) {
@@ -98,11 +105,15 @@ Status fill_temporary(platform::Handle from, const std::string& temporary, const
 Status copy_atomically(const std::string& source, const std::string& target, CopyUnits units) {
   const Source from = open_source(source, units.source);
   if (from.status != kOk) return from.status;
-  const std::string temporary = temporary_name(target);
+  // A target that is a symbolic link stays one: the file it points to is
+  // replaced, as a copy through the link would replace its content.
+  // Diagnostics name the target as it was given.
+  const std::string replaced = platform::final_path(target);
+  const std::string temporary = temporary_name(replaced);
   set_interrupt_cleanup(temporary.c_str());
   Status status = fill_temporary(from.opened.handle, temporary, source, target, units);
   if (status == kOk) {
-    if (const int e = platform::rename_over(temporary, target); e != 0) {
+    if (const int e = platform::rename_over(temporary, replaced); e != 0) {
       status = note_failure(error::write_failed, units.target, target, e);
     }
   }
@@ -110,7 +121,7 @@ Status copy_atomically(const std::string& source, const std::string& target, Cop
   set_interrupt_cleanup(nullptr);
   platform::close(from.opened.handle);
   if (status != kOk) return status;
-  if (const int e = platform::flush_folder(folder_of(target)); e != 0) {
+  if (const int e = platform::flush_folder(folder_of(replaced)); e != 0) {
     return note_failure(error::write_failed, units.target, target, e);
   }
   return kOk;

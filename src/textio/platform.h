@@ -90,6 +90,13 @@ SizeResult size_of(Handle h);
 unsigned mode_of(Handle h);
 int set_mode(Handle h, unsigned mode);
 
+// The file a path finally names, symbolic links followed; the path itself
+// when it names nothing (yet).
+std::string final_path(const std::string& path);
+
+// Mode bits of the file at path, or `fallback` when there is none.
+unsigned mode_of_path(const std::string& path, unsigned fallback);
+
 // Flushes the file's data to stable storage.
 int flush_to_disk(Handle h);
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -169,6 +170,20 @@ SizeResult size_of(Handle h) {
 unsigned mode_of(Handle h) {
   struct stat st {};
   if (::fstat(fd(h), &st) != 0) return 0666;
+  return static_cast<unsigned>(st.st_mode) & 07777U;
+}
+
+std::string final_path(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+unsigned mode_of_path(const std::string& path, unsigned fallback) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return fallback;
   return static_cast<unsigned>(st.st_mode) & 07777U;
 }
 
