@@ -25,6 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace quiltgrid::textio;
+using quiltgrid::testing::make_socket;
+using quiltgrid::testing::names_in;
 using quiltgrid::testing::read_file;
 using quiltgrid::testing::RunOptions;
 using quiltgrid::testing::RunResult;
@@ -57,15 +59,6 @@ RunOptions script_in(const TempDir& dir, std::vector<std::string> script, bool a
   return options;
 }
 
-// The names a folder holds, to see that nothing was left behind.
-std::vector<std::string> names_in(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 fs::perms mode_of(const fs::path& path) {
   return fs::status(path).permissions() & fs::perms::mask;
@@ -77,17 +70,6 @@ void open_for_nobody(const fs::path& folder) {
   fs::permissions(folder, static_cast<fs::perms>(0755));
 }
 
-void make_socket(const fs::path& path) {
-  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(s, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.string().size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, path.c_str());
-  EXPECT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
-      << std::strerror(errno);
-  ::close(s);
-}
 
 TEST(ImplicitConnection, ConnectsAnUnconnectedUnitToFortN) {
   struct Case {

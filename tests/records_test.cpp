@@ -30,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace quiltgrid::textio;
+using quiltgrid::testing::make_socket;
 using quiltgrid::testing::read_file;
 using quiltgrid::testing::TempDir;
 using quiltgrid::testing::write_file;
@@ -380,18 +381,6 @@ TEST_F(RecordsTest, ResolvesNamesAgainstTheWorkingDirectory) {
   EXPECT_TRUE(exists("tempr\\x.r2c"));
 }
 
-// A socket in the file system is a name that no open can connect.
-void make_socket(const fs::path& path) {
-  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(s, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.string().size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, path.c_str());
-  EXPECT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
-      << std::strerror(errno);
-  ::close(s);
-}
 
 TEST_F(RecordsTest, RefusedOpenLeavesTheUnitUnconnected) {
   fs::create_directory(dir_ / "folder");

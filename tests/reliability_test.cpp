@@ -64,14 +64,6 @@ void lay_out(const TempDir& dir, const Pair& pair) {
   write_file(dir / kForecast, pair.forecast);
 }
 
-std::vector<std::string> names_in(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 const std::vector<std::string> kGridFileNames{"20250101_RDPS_tmp.r2c", "20250101_regl_tmp.r2c",
                                               "merged_regl_tmp.r2c"};

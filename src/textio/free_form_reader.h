@@ -28,6 +28,10 @@ class FreeFormReader {
   // slash met before).
   Status item(double& target);
 
+  // Fills number items in order, as that many item() calls would; stops at
+  // the first failure and returns it.
+  Status items(std::span<double> targets);
+
   // Fills one text item, blank-padded, or leaves it unchanged.
   Status item(std::span<char> target);
 

@@ -5,9 +5,12 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +56,28 @@ void write_file(const fs::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::vector<std::string> names_in(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void make_socket(const fs::path& path) {
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (s < 0 || path.string().size() >= sizeof address.sun_path) {
+    throw std::runtime_error("cannot make a socket at " + path.string());
+  }
+  std::strcpy(address.sun_path, path.c_str());
+  const int bound = ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  ::close(s);
+  if (bound != 0) throw std::runtime_error("cannot bind " + path.string());
+}
+
 namespace {
 
 void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
@@ -76,6 +101,30 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
       }
     }
   }
+}
+
+// The command line that starts the program, without its arguments: the
+// program itself, or for a Windows program the emulator and the launcher
+// that sets its variables. Runs in the child, where it also sets wine's own
+// variables.
+std::vector<std::string> emulated_command(
+    const fs::path& program,
+    [[maybe_unused]] const std::map<std::string, std::optional<std::string>>& environment) {
+#ifdef QUILTGRID_TOOL_EMULATOR
+  if (program.extension() == ".exe") {
+    ::setenv("WINEPREFIX", QUILTGRID_WINEPREFIX, 1);
+    ::setenv("WINEDEBUG", "-all", 1);
+    if (environment.empty()) return {QUILTGRID_TOOL_EMULATOR, program.string()};
+    std::vector<std::string> command{QUILTGRID_TOOL_EMULATOR, QUILTGRID_WINDOWS_LAUNCHER};
+    for (const auto& [name, value] : environment) {
+      command.push_back(value ? name + "=" + *value : name);
+    }
+    command.push_back("--");
+    command.push_back(tool_path_of(program));
+    return command;
+  }
+#endif
+  return {program.string()};
 }
 
 [[noreturn]] void become_child(const fs::path& program, const RunOptions& options, int out_fd,
@@ -103,12 +152,12 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
       ::_exit(251);
     }
   }
-  std::vector<std::string> args{program.string()};
+  std::vector<std::string> args = emulated_command(program, options.environment);
   args.insert(args.end(), options.arguments.begin(), options.arguments.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  ::execv(program.c_str(), argv.data());
+  ::execv(args.front().c_str(), argv.data());
   std::perror("execv");
   ::_exit(252);
 }
@@ -177,5 +226,21 @@ RunResult run_program(const fs::path& program, const RunOptions& options) {
 
 fs::path tool_binary() { return QUILTGRID_BINARY; }
 fs::path fixtures_folder() { return QUILTGRID_FIXTURES; }
+
+#ifdef QUILTGRID_TOOL_EMULATOR
+bool tool_is_emulated() { return true; }
+
+std::string tool_path_of(const fs::path& path) {
+  std::string shown = "Z:" + path.string();
+  for (char& c : shown) {
+    if (c == '/') c = '\\';
+  }
+  return shown;
+}
+#else
+bool tool_is_emulated() { return false; }
+
+std::string tool_path_of(const fs::path& path) { return path.string(); }
+#endif
 
 }  // namespace quiltgrid::testing

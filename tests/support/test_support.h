@@ -31,6 +31,12 @@ std::string read_file(const std::filesystem::path& path);
 // Writes the bytes, creating folders on the way.
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+// The names a folder holds, sorted: to see that nothing was left behind.
+std::vector<std::string> names_in(const std::filesystem::path& folder);
+
+// A socket in the file system: a name that no open can connect.
+void make_socket(const std::filesystem::path& path);
+
 struct RunResult {
   int exit_status = -1;  // the exit status, or 128 + signal when killed
   std::string out;       // standard output
@@ -48,6 +54,13 @@ struct RunOptions {
 };
 
 // Runs the program to its end and collects what it wrote.
+//
+// In a build whose tool is the Windows build (tool_is_emulated()), a
+// program whose name ends in ".exe" runs under wine, in the build's own
+// prefix and without wine's debug output. The variables of `environment`
+// then reach it through a small Windows launcher, since wine lays the
+// variables of its registry (COMSPEC among them) over those that a program
+// started from outside inherits.
 RunResult run_program(const std::filesystem::path& program, const RunOptions& options);
 
 // A program running beside the test, for a test that acts on it while it
@@ -81,5 +94,13 @@ class StartedProgram {
 // gives them.
 std::filesystem::path tool_binary();
 std::filesystem::path fixtures_folder();
+
+// True when tool_binary() is the Windows build, run under wine.
+bool tool_is_emulated();
+
+// The full path of a file as the tool names it: the path itself, or for the
+// Windows build the path on wine's drive Z: (the root of this machine) with
+// backslashes, such as Z:\tmp\quiltgrid-test-x\tempr\merged_regl_tmp.r2c.
+std::string tool_path_of(const std::filesystem::path& path);
 
 }  // namespace quiltgrid::testing
