@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -580,7 +579,9 @@ TEST(NumberReader, TokensNearHalfwayBetweenDoubles) {
     append_near_halfway(x, tokens, random);
   }
   std::uniform_real_distribution<double> temperature(-100, 100);
-  for (int i = 0; i < 8'000; ++i) append_near_halfway(std::fabs(temperature(random)), tokens, random);
+  for (int i = 0; i < 8'000; ++i) {
+    append_near_halfway(std::fabs(temperature(random)), tokens, random);
+  }
   for (int e = -1074; e < -1021; ++e) append_near_halfway(std::ldexp(1.0, e), tokens, random);
   append_near_halfway(9007199254740992.0, tokens, random);
   append_near_halfway(std::nextafter(DBL_MAX, 0.0), tokens, random);

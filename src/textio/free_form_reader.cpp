@@ -49,14 +49,19 @@ std::uint64_t eight_characters(const char* p) {
   return word;
 }
 
-// The value of the first `count` (0 to 8) characters of the word, all
-// digits.
-std::uint64_t digits_value(std::uint64_t word, int count) {
+// The first `count` (0 to 8) characters of the word, all digits, as digit
+// values 0 to 9 in its top `count` bytes, with zero digits below them.
+std::uint64_t digits_on_top(std::uint64_t word, int count) {
   constexpr std::uint64_t kEveryByte = 0x0101010101010101;
   // Past the digits the subtraction may borrow, but only upwards, into
-  // characters that the shift drops; the shift leaves zero digits in front.
+  // characters that the shift drops.
   word -= kEveryByte * '0';
-  word = count == 0 ? 0 : word << (8 * (8 - count));
+  return count == 0 ? 0 : word << (8 * (8 - count));
+}
+
+// The number that eight digit values (the first in the lowest byte) stand
+// for.
+std::uint64_t eight_digits_value(std::uint64_t word) {
   word = word * 10 + (word >> 8);  // pairs of digits
   word = (((word & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
           (((word >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
@@ -120,11 +125,18 @@ template <int kChunks>
   const auto whole = static_cast<int>(point_at - whole_at);
   const int fraction = point != 0 ? static_cast<int>(end - point_at - 1) : 0;
   if (whole > 8 || fraction > 8 || whole + fraction > 15) return false;
+  const std::uint64_t whole_digits = digits_on_top(eight_characters(p + whole_at), whole);
+  const std::uint64_t fraction_digits = digits_on_top(eight_characters(p + point_at + 1), fraction);
+  // Up to 8 digits in all (the common case) make one word, the whole
+  // digits above the fraction digits; with fraction = 8 there are no whole
+  // digits to move.
+  const std::uint64_t number =
+      whole + fraction <= 8
+          ? eight_digits_value((whole_digits >> ((8 * fraction) & 63)) | fraction_digits)
+          : eight_digits_value(whole_digits) * kIntegerPowersOfTen[fraction] +
+                eight_digits_value(fraction_digits);
   // Below 10^15 < 2^53, and 10^fraction is exact: one division rounds
   // correctly.
-  const std::uint64_t number =
-      digits_value(eight_characters(p + whole_at), whole) * kIntegerPowersOfTen[fraction] +
-      digits_value(eight_characters(p + point_at + 1), fraction);
   value = with_sign_bit(
       static_cast<double>(static_cast<std::int64_t>(number)) / kPowersOfTen[fraction], negative);
   return true;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,6 +128,21 @@ std::vector<std::string> emulated_command(
   return {program.string()};
 }
 
+// A copy of the program that any user may run: the build folder may lie
+// in a folder only its owner can enter. Made in the parent, once per
+// program, and removed when the test program ends.
+fs::path reachable_by_anyone(const fs::path& program) {
+  static std::map<fs::path, fs::path> copies;
+  static const TempDir folder;
+  fs::permissions(folder.path(), static_cast<fs::perms>(0755));
+  auto [at, made] = copies.try_emplace(program, folder / program.filename().string());
+  if (made) {
+    fs::copy_file(program, at->second, fs::copy_options::overwrite_existing);
+    fs::permissions(at->second, static_cast<fs::perms>(0755));
+  }
+  return at->second;
+}
+
 [[noreturn]] void become_child(const fs::path& program, const RunOptions& options, int out_fd,
                                int err_fd) {
   ::dup2(out_fd, STDOUT_FILENO);
@@ -173,12 +189,13 @@ StartedProgram::StartedProgram(const fs::path& program, const RunOptions& option
     ::close(out_pipe[1]);
     throw std::runtime_error("pipe failed");
   }
+  const fs::path runnable = options.as_user ? reachable_by_anyone(program) : program;
   const pid_t child = ::fork();
   if (child < 0) {
     for (const int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) ::close(fd);
     throw std::runtime_error("fork failed");
   }
-  if (child == 0) become_child(program, options, out_pipe[1], err_pipe[1]);
+  if (child == 0) become_child(runnable, options, out_pipe[1], err_pipe[1]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
   pid_ = child;
