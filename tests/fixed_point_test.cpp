@@ -21,10 +21,12 @@
 #include <string_view>
 #include <vector>
 
+#include "support/test_support.h"
 #include "textio/fixed_point.h"
 
 namespace {
 
+using quiltgrid::testing::hex;
 using quiltgrid::textio::format_fixed;
 using quiltgrid::textio::kMaxFixedWidth;
 
@@ -69,12 +71,6 @@ void reference_field(double x, int width, int decimals, char* field) {
   if (below_one && needed < static_cast<std::size_t>(width)) *--begin = '0';
   if (negative) *--begin = '-';
   justify({begin, static_cast<std::size_t>(end - begin)}, width, field);
-}
-
-std::string hex(double x) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%a", x);
-  return text;
 }
 
 // Checks values at one width and number of decimals; reports the first
@@ -185,7 +181,7 @@ std::string field(double x, int width = 7, int decimals = 2) {
   return text;
 }
 
-TEST(FixedPointField, WorkedExamples) {
+TEST(FixedPointField, WorkedExamplesAndLimitsOfTheRowField) {
   struct Case {
     double value;
     const char* field;
@@ -206,19 +202,7 @@ TEST(FixedPointField, WorkedExamples) {
       {-kNaN, "    NaN"},
       {kInf, "    Inf"},
       {-kInf, "   -Inf"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(hex(c.value));
-    EXPECT_EQ(field(c.value), c.field);
-  }
-}
-
-TEST(FixedPointField, LimitsOfTheRowField) {
-  struct Case {
-    double value;
-    const char* field;
-  };
-  const Case cases[] = {
+      // The limits of the row field.
       // 9999.995 is stored as 9999.99500000000080...: it rounds to 10000.00.
       {9999.995, "*******"},
       {std::nextafter(9999.995, 0.0), "9999.99"},

@@ -37,6 +37,7 @@
 namespace {
 
 using namespace quiltgrid::textio;
+using quiltgrid::testing::hex;
 using quiltgrid::testing::TempDir;
 using quiltgrid::testing::write_file;
 
@@ -96,12 +97,6 @@ Expected reference(std::string_view token) {
 bool same_value(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
   return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-std::string hex(double x) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%a", x);
-  return text;
 }
 
 // Counts the tokens checked and reports the first few disagreements.

@@ -57,6 +57,12 @@ void write_file(const fs::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::string hex(double x) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%a", x);
+  return text;
+}
+
 std::vector<std::string> names_in(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {

@@ -31,6 +31,9 @@ std::string read_file(const std::filesystem::path& path);
 // Writes the bytes, creating folders on the way.
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 
+// A double as its exact hexadecimal text ("%a"), for test traces.
+std::string hex(double x);
+
 // The names a folder holds, sorted: to see that nothing was left behind.
 std::vector<std::string> names_in(const std::filesystem::path& folder);
 
